@@ -1,0 +1,3 @@
+#include "pci/card_detection.h"
+
+int cardDetection = kDetectUnknown;
