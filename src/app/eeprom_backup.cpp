@@ -84,7 +84,13 @@ std::string Write(const std::string& directory, const EthernetAddress& address, 
   const std::string text = Contents(words, about);
   for (int n = 1; n < 1000; ++n) {
     const std::string path = (dir / (n == 1 ? name : stem + "-" + std::to_string(n) + ".txt")).string();
-    if (WriteNew(path, text)) return path;
+    if (!WriteNew(path, text)) continue;
+    // The new name is durable too once the directory is synced.
+    if (const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+      ::fsync(fd);
+      ::close(fd);
+    }
+    return path;
   }
   throw BackupError((dir / name).string() + ": too many backups under this name");
 }

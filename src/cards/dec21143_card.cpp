@@ -8,6 +8,23 @@
 #include "hw/srom.h"
 #include "pci/sys_access.h"
 
+// Shown for the PHY on every DEC 21143 card, the R51's own sets included.
+const char* const DEC21143_Card::kPhyRegisterNames[21] = {
+    "Control Register",
+    "Status Register",
+    "PHY Identification Register 1",
+    "PHY Identification Register 2",
+    "Auto-Negotiation Advertisement Register",
+    "Auto-Negotiation Link Partner Ability Register",
+    "Auto-Negotiation Expansion Register",
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    "Mirror Register",
+    "Interrupt Enable Register",
+    "Interrupt Status Register",
+    "Configuration Register",
+    "Chip Status Register",
+};
+
 namespace {
 
 enum RegisterSetIndex { kConfigSet = 0, kControllerSet = 1, kPhySet = 2, kEepromSet = 3 };
@@ -116,26 +133,6 @@ const char* const kEepromNames[64] = {
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     "EEPROM CRC",
 };
-
-}  // namespace
-
-const char* const DEC21143_Card::kPhyRegisterNames[21] = {
-    "Control Register",
-    "Status Register",
-    "PHY Identification Register 1",
-    "PHY Identification Register 2",
-    "Auto-Negotiation Advertisement Register",
-    "Auto-Negotiation Link Partner Ability Register",
-    "Auto-Negotiation Expansion Register",
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    "Mirror Register",
-    "Interrupt Enable Register",
-    "Interrupt Status Register",
-    "Configuration Register",
-    "Chip Status Register",
-};
-
-namespace {
 
 const RegisterSet kRegisterSets[] = {
     {"PCI Configuration", 64, 32, 4, kConfigNames},

@@ -43,9 +43,8 @@ int RunFlash(const GlobalOptions& options, const FlashOptions& o) {
     std::snprintf(page, sizeof page, "%06X", viewer.PageAddress());
     viewerReport = {{"address", page}, {"lines", viewer.Lines()}, {"messages", MessagesJson(viewer.messages.List())}};
     if (options.json) return;
-    PCI_Card& card = *session.System().card;
-    std::fprintf(session.Out(), "%s\n%s at %06X\n", BoardTitle(boards.front(), card).c_str(), FlashViewer::kTitle,
-                 viewer.PageAddress());
+    if (PCI_Card* card = session.System().card) std::fprintf(session.Out(), "%s\n", BoardTitle(boards.front(), *card).c_str());
+    std::fprintf(session.Out(), "%s at %06X\n", FlashViewer::kTitle, viewer.PageAddress());
     PrintMessages(session.Out(), viewer.messages.List());
     for (const std::string& line : viewer.Lines()) std::fprintf(session.Out(), "%s\n", line.c_str());
   };

@@ -73,11 +73,10 @@ int RunRegisters(const GlobalOptions& options, const RegistersOptions& o) {
   const std::vector<Board> boards = SelectedBoards(session);
 
   // Every board is checked for the set and the offsets before anything is written.
-  for (const Board& board : boards) {
+  for (const Board& board : writes.empty() ? std::vector<Board>{} : boards) {
     PCI_Card& card = MakeCurrent(session, board);
     RegistersDialog dialog(card);
     dialog.Start();
-    if (o.set.empty()) continue;
     dialog.SelectSet(FindSet(dialog, o.set, BoardTitle(board, card)));
     for (const Write& w : writes) {
       if (FindRow(dialog, w.offset) < 0) {

@@ -73,7 +73,7 @@ int32_t r83drv_init(Adapter* a, uint32_t rdcount, uint32_t tdcount, const uint32
 // Resets and programs the chip, reloads the filter, starts transmit and
 // receive and updates the link. -1 (lasterror set) when the chip does not take
 // its mode values, the PHY does not finish its reset, or the setup frame is
-// not completed, each within one second.
+// not completed, each within one second, or when the link update fails.
 int32_t r83drv_start(Adapter* a);
 // The built-in board check of an LXT970 board; 0, or the first failure code.
 uint16_t r83drv_selftest(Adapter* a);

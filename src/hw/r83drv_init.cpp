@@ -171,7 +171,7 @@ bool setup_phy(Adapter* a) {
         a->lasterror = "LXT971 PHY does not finish its reset";
         return false;
       }
-      host_delay(a, R83_POLL_MICROS);
+      host_delay(a, R83_PHY_POLL_MICROS);
     }
     adapter_mii_write(a, 18, 0x0002);
     adapter_mii_write(a, 18, 0x00F2);
@@ -188,7 +188,7 @@ bool setup_phy(Adapter* a) {
         a->lasterror = "LXT970 PHY does not take its interrupt enable";
         return false;
       }
-      host_delay(a, R83_POLL_MICROS);
+      host_delay(a, R83_PHY_POLL_MICROS);
     }
   }
   return true;

@@ -10,8 +10,10 @@
 // Every wait for the chip or the PHY gives up after this long: far beyond what
 // a working part needs (microseconds), short enough for the operator.
 constexpr uint64_t R83_WAIT_MICROS = 1000000;
-// Pause between two looks at a register in a bounded wait.
+// Pause between two looks at a CSR in a bounded wait.
 constexpr int R83_POLL_MICROS = 10;
+// Between two looks at a PHY register (each MII frame takes over 100 us itself).
+constexpr int R83_PHY_POLL_MICROS = 1000;
 
 struct R83Deadline {
   uint64_t start;
@@ -37,6 +39,15 @@ int32_t r83drv_link_update(Adapter* a);
 // Writes CSR6 = value until the processes in stateMask of CSR5 have stopped;
 // false after R83_WAIT_MICROS.
 bool r83drv_wait_stopped(Adapter* a, uint32_t value, uint32_t stateMask);
+
+// Index of a record in its array, or -1 for a pointer that is not one of its
+// records (computed on addresses: a pointer difference would assume it is).
+template <class Record>
+inline int r83drv_slot(const Record* array, const Record* record, uint32_t count) {
+  const uintptr_t offset = reinterpret_cast<uintptr_t>(record) - reinterpret_cast<uintptr_t>(array);
+  if (offset % sizeof(Record) != 0 || offset / sizeof(Record) >= count) return -1;
+  return static_cast<int>(offset / sizeof(Record));
+}
 
 inline uint32_t r83drv_csr_read(Adapter* a, uint32_t csr) { return host_mem_read(a, csr); }
 inline void r83drv_csr_write(Adapter* a, uint32_t csr, uint32_t value) { host_mem_write(a, csr, value); }

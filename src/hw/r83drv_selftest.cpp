@@ -210,6 +210,9 @@ uint16_t check_phy(Adapter* a) {
   if (adapter_mii_read(a, 16) != 0xAAAA) return 711;
   for (int reg = 0; reg < 32; ++reg) {
     const Expect e = mii_expect(reg);
+    // A first read settles the latching bits (link status low, interrupt
+    // status): otherwise the read-back would differ from v without any write.
+    adapter_mii_read(a, reg);
     const uint16_t v = adapter_mii_read(a, reg);
     if ((v & e.mask) != (e.value & e.mask)) return 721;
     const uint16_t ro = static_cast<uint16_t>(mii_readonly(reg));

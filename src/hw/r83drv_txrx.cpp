@@ -103,6 +103,10 @@ void r83drv_check_ring(Adapter* a) {
 }
 
 TxDesc* r83drv_tx_reserve(Adapter* a, uint32_t* count) {
+  if (a->td == nullptr) {  // closed: nothing to hand out
+    *count = 0;
+    return nullptr;
+  }
   if (a->txfree == 0) {
     r83drv_tx_reclaim(a);
     if (a->txfree == 0) {
@@ -122,11 +126,12 @@ TxDesc* r83drv_tx_reserve(Adapter* a, uint32_t* count) {
 void r83drv_tx_send(Adapter* a, TxDesc* first, uint32_t count) {
   TxDesc* td = first;
   for (uint32_t n = 0; n < count; ++n, td = td->next) {
-    R83_ASSERT((td - a->td) >= 0 && (td - a->td) < (int)a->tdcount);
+    const int tdIndex = r83drv_slot(a->td, td, a->tdcount);
+    R83_ASSERT(tdIndex >= 0 && tdIndex < (int)a->tdcount);
     R83_ASSERT((td->hw->tdes0 & 0x80000000) == 0);
     // One buffer per frame: anything longer would make the chip read past it.
     R83_ASSERT(td->len <= R83_BUFFER_SIZE && td->len2 == 0);
-    const uint32_t index = static_cast<uint32_t>(td - a->td);
+    const uint32_t index = static_cast<uint32_t>(tdIndex);
     uint32_t tdes1 = td->len | TDES1_FS | TDES1_LS | (td->len2 << 11);
     if (index == a->tdcount - 1) {
       tdes1 |= TDES1_IC | TDES1_TER;
@@ -142,6 +147,7 @@ void r83drv_tx_send(Adapter* a, TxDesc* first, uint32_t count) {
 }
 
 void r83drv_tx_reclaim(Adapter* a) {
+  if (a->td == nullptr) return;  // a service call after close finds no ring
   r83drv_check_ring(a);
   if (a->reclaiming) return;
   a->reclaiming = true;
@@ -185,6 +191,7 @@ void r83drv_tx_reclaim(Adapter* a) {
 }
 
 void r83drv_rx_process(Adapter* a) {
+  if (a->rd == nullptr) return;
   for (;;) {
     RxDesc* first = a->rxhead;
     RxDesc* cur = first;
@@ -220,7 +227,8 @@ void r83drv_rx_process(Adapter* a) {
 }
 
 void r83drv_rx_return(Adapter* a, RxDesc* rd) {
-  R83_ASSERT((rd - a->rd) >= 0 && (rd - a->rd) < (int)a->rdcount);
+  const int rdIndex = r83drv_slot(a->rd, rd, a->rdcount);
+  R83_ASSERT(rdIndex >= 0 && rdIndex < (int)a->rdcount);
   R83_ASSERT(rd != a->rxtail);  // the end marker is in the chain already
   RxDesc* rl = a->rxtail;
   rl->hw->rdes3 = rd->hwphys;

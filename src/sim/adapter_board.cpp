@@ -17,7 +17,7 @@ Dec21143Options ChipOptions(const AdapterBoardConfig& c) {
     o.name = std::string(c.model == BoardModel::R51 ? "R51" : "R83") +
              (c.variant == BoardVariant::Fx ? " FX" : " TX");
   }
-  o.revision = c.revision;
+  o.revision = c.revision.value_or(c.model == BoardModel::R51 ? 0x30 : 0x41);
   o.wakeUpLan = c.wakeUpLan.value_or(c.model == BoardModel::R83);
   o.command = c.command;
   o.ioBase = c.ioBase;

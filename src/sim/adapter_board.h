@@ -37,7 +37,7 @@ struct AdapterBoardConfig {
   // Where the EEPROM lives between runs: loaded at power-up when present (it
   // wins over `eeprom`), rewritten after every programming cycle. Empty: not kept.
   std::string eepromFile;
-  uint8_t revision = 0x41;
+  std::optional<uint8_t> revision;  // none: 0x30 for the R51's part, 0x41 for the R83's
   // The part's wake-up LAN and SecureON registers; none: the R83's part has
   // them, the R51's has not (0x44 to 0x54 reserved there).
   std::optional<bool> wakeUpLan;

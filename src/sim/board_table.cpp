@@ -146,7 +146,7 @@ void LoadBoard(BenchContext& context, const BenchEntry& entry) {
     if ((*mac)[0] & 1) entry.fail("mac", "\"mac\" is a multicast address; a board needs a unicast one");
     c.mac = *mac;
   }
-  c.revision = static_cast<uint8_t>(entry.integer("revision", 0xFF, c.revision));
+  if (auto revision = entry.optionalInteger("revision", 0xFF)) c.revision = static_cast<uint8_t>(*revision);
   if (entry.has("wake_up_lan")) c.wakeUpLan = entry.boolean("wake_up_lan", false);
   c.command = static_cast<uint16_t>(entry.integer("command", 0xFFFF, 0x0007));
   if (auto base = entry.optionalInteger("io_base", 0xFFFF)) {

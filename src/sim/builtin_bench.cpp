@@ -99,6 +99,7 @@ device = 4
 model = "R51"
 variant = "TX"
 phy = "LXT970"
+revision = 0x41
 mac = "02:13:d8:00:04:00"
 segment = "lan"
 

@@ -170,6 +170,23 @@ TEST(AdapterModels, BusMasteringOff) {
   EXPECT_EQ(r51->RunExtraTest(0), nullptr);
 }
 
+TEST(AdapterModels, ReservedCommandBitsDifferByModel) {
+  // Bit 3 (special cycles) is reserved on the R83 only; the part is given a
+  // writable bit 3 to show it.
+  for (const char* model : {"R51", "R83"}) {
+    AdapterBench bench(OneBoardBench(model, "faults = { config_writable = [ { offset = 0x04, bits = 0x8 } ] }"));
+    DEC21143_Card* card = bench.Select(0, 3);
+    ASSERT_EQ(card->RunBoardTest(0), nullptr) << model;
+    card->WriteRegister(0, 0x04, card->ReadRegister(0, 0x04) | 0x8);
+    const char* result = card->RunBoardTest(0);
+    if (std::string(model) == "R51") {
+      EXPECT_EQ(result, nullptr) << result;
+    } else {
+      EXPECT_STREQ(result, "Reserved bits set in CFCS register");
+    }
+  }
+}
+
 TEST(AdapterModels, BitFlipCatchesAStatusBitThatClears) {
   // A system error flagged at power-up is cleared by the first write of CFCS.
   AdapterBench bench(OneBoardBench("R51", "faults = { config_status = 0x4000 }"));

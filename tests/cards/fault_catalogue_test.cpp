@@ -5,6 +5,7 @@
 // EEPROM) cannot make the next one fail.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <string>
 
@@ -95,28 +96,37 @@ const FaultRow kRows[] = {
     {"link_down", "R83", "faults = { link_down = true }", {}},
 };
 
-TEST(FaultCatalogue, EachFaultFailsExactlyItsTests) {
-  for (const FaultRow& row : kRows) {
-    for (int test = 0; test < kTestCount; ++test) {
-      AdapterBench bench(OneBoardBench(row.model, row.board));
-      DEC21143_Card* card = bench.Select(0, 3);
-      ASSERT_NE(card, nullptr) << row.label;
-      SCOPED_TRACE(std::string(row.label) + " / " + card->BoardTestNames()[test]);
-      card->Reset();
-      const char* result = card->RunBoardTest(test);
-      const auto expected = row.failures.find(test);
-      if (expected == row.failures.end()) {
-        EXPECT_EQ(result, nullptr) << result;
-      } else {
-        EXPECT_STREQ(result, expected->second.c_str());
-      }
+class FaultCatalogue : public ::testing::TestWithParam<FaultRow> {};
+
+TEST_P(FaultCatalogue, FailsExactlyItsTests) {
+  const FaultRow& row = GetParam();
+  for (int test = 0; test < kTestCount; ++test) {
+    AdapterBench bench(OneBoardBench(row.model, row.board));
+    DEC21143_Card* card = bench.Select(0, 3);
+    ASSERT_NE(card, nullptr);
+    SCOPED_TRACE(card->BoardTestNames()[test]);
+    card->Reset();
+    const char* result = card->RunBoardTest(test);
+    const auto expected = row.failures.find(test);
+    if (expected == row.failures.end()) {
+      EXPECT_EQ(result, nullptr) << result;
+    } else {
+      EXPECT_STREQ(result, expected->second.c_str());
     }
   }
 }
 
+std::string RowName(const ::testing::TestParamInfo<FaultRow>& info) {
+  std::string name;
+  for (const char* c = info.param.label; *c != '\0'; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FaultCatalogue, ::testing::ValuesIn(kRows), RowName);
+
 // The R51's bus-master test on the controller faults: only a status bit that
 // its own writes clear disturbs it.
-TEST(FaultCatalogue, BusMasterBitFlipOnControllerFaults) {
+TEST(FaultCatalogueBitFlip, OnControllerFaults) {
   const std::pair<const char*, bool> rows[] = {
       {"faults = { dma_without_bus_master = true }", true},
       {"faults = { csr_wrong_value = { csr = 0, bits = 0x00010000 } }", true},

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "board_checks.h"
+#include "sim/bench.h"
 #include "sim/eeprom_file.h"
 #include "sim/eeprom_image.h"
 
@@ -176,6 +177,14 @@ TEST_F(EepromFile, MalformedFilesAreRefused) {
       EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
     }
   }
+  // A board whose file is unusable is refused with the bench line.
+  const std::string bench = "[[board]]\ndevice = 3\nmodel = \"R83\"\neeprom_file = \"" + path_.string() + "\"\n";
+  try {
+    sim::LoadBenchText(bench, "t.toml");
+    ADD_FAILURE() << "loaded";
+  } catch (const sim::BenchError& e) {
+    EXPECT_NE(std::string(e.what()).find("t.toml:4: "), std::string::npos) << e.what();
+  }
   sim::SerialEeprom::Words words{};
   words[63] = 0xBEEF;
   sim::SaveEepromFile(path_.string(), words);
@@ -200,8 +209,8 @@ TEST(AdapterBoard, PhyFaultsFailTheLevel1PhyTest) {
       {"mirror stuck", [](sim::BoardFaults& f) { f.phy.mirrorStuck = true; }, "LXT970 mirror register not responding"},
       {"XTAL", [](sim::BoardFaults& f) { f.phy.xtalUnstable = true; }, "LXT970 reports XTAL circuit is not stable"},
       {"low voltage", [](sim::BoardFaults& f) { f.phy.lowVoltage = true; }, "LXT970 reports low voltage fault"},
-      {"wrong register", [](sim::BoardFaults& f) { f.phy.wrongRegister = 4, f.phy.wrongXor = 0x0080; },
-       "LXT970 register 4 has wrong value 0161"},
+      {"wrong register", [](sim::BoardFaults& f) { f.phy.wrongRegister = 4, f.phy.wrongXor = 0x0001; },
+       "LXT970 register 4 has wrong value 01e0"},
       {"no PHY, ones", [](sim::BoardFaults& f) { f.noPhy = sim::Csr9Lines::MdioFault::NothingAttached; },
        "Unknown Phy Type!"},
       {"no PHY, zeros", [](sim::BoardFaults& f) { f.noPhy = sim::Csr9Lines::MdioFault::Shorted; }, "Unknown Phy Type!"},
