@@ -36,10 +36,10 @@ class R83drvFilter : public ::testing::Test {
     return m;
   }
   void SetList(int count) {
-    std::vector<uint8_t> list;
+    std::vector<uint8_t> list(static_cast<size_t>(count) * 6 + 6);
     for (int i = 0; i < count; ++i) {
       const Mac m = Multicast(i);
-      list.insert(list.end(), m.begin(), m.end());
+      std::memcpy(list.data() + 6 * i, m.data(), 6);
     }
     b.a()->set_multicast(b.a(), 0, static_cast<uint32_t>(count), list.data());
   }
