@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "pci/card_detection.h"
 #include "pci/pci_system.h"
 #include "platform/sim/sim_system.h"
@@ -16,10 +19,31 @@ int DetectionFromName(const std::string& name) {
   throw UsageError("--detect must be auto, r51, r83 or unknown, not \"" + name + "\"");
 }
 
+// Where the built-in bench keeps its boards' EEPROMs, so that what one run
+// programs the next run reads: $ORVDIAG_STATE_DIR, else the user's state
+// directory. Empty (no persistence) when none can be made.
+std::string BuiltinStateDirectory() {
+  namespace fs = std::filesystem;
+  fs::path dir;
+  if (const char* state = std::getenv("ORVDIAG_STATE_DIR"); state && *state) {
+    dir = state;
+  } else if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+    dir = fs::path(xdg) / "orvdiag";
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    dir = fs::path(home) / ".local" / "state" / "orvdiag";
+  } else {
+    return {};
+  }
+  std::error_code error;
+  fs::create_directories(dir, error);
+  if (error) throw UsageError("cannot create the state directory " + dir.string() + ": " + error.message());
+  return dir.string();
+}
+
 std::unique_ptr<PCI_System> OpenBackend(const GlobalOptions& options) {
   std::unique_ptr<sim::Machine> machine;
   try {
-    machine = options.bench.empty() ? sim::BuiltinBench() : sim::LoadBenchFile(options.bench);
+    machine = options.bench.empty() ? sim::BuiltinBench({BuiltinStateDirectory()}) : sim::LoadBenchFile(options.bench);
   } catch (const sim::BenchError& error) {
     throw UsageError(error.what());
   }

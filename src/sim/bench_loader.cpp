@@ -39,7 +39,7 @@ MachineOptions ReadMachineOptions(const toml::table& root, const std::string& na
 
 }  // namespace
 
-std::unique_ptr<Machine> LoadBenchText(std::string_view text, const std::string& name) {
+std::unique_ptr<Machine> LoadBenchText(std::string_view text, const std::string& name, const BenchOptions& bench) {
   toml::table root;
   try {
     root = toml::parse(text, name);
@@ -52,6 +52,7 @@ std::unique_ptr<Machine> LoadBenchText(std::string_view text, const std::string&
   auto machine = std::make_unique<Machine>(options);
   machine->description = description;
   BenchContext context(name, *machine);
+  context.eepromDirectory = bench.eepromDirectory;
 
   // Group the tables by kind, refusing what no kind claims.
   const std::vector<BenchTableKind>& kinds = BenchTableKinds();
@@ -95,13 +96,13 @@ std::unique_ptr<Machine> LoadBenchText(std::string_view text, const std::string&
   return machine;
 }
 
-std::unique_ptr<Machine> LoadBenchFile(const std::string& path) {
+std::unique_ptr<Machine> LoadBenchFile(const std::string& path, const BenchOptions& options) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BenchError(path + ": cannot open the file");
   std::ostringstream text;
   text << in.rdbuf();
   if (in.bad()) throw BenchError(path + ": cannot read the file");
-  return LoadBenchText(text.str(), path);
+  return LoadBenchText(text.str(), path, options);
 }
 
 }  // namespace sim

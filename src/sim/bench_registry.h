@@ -30,7 +30,10 @@ class BenchContext {
   explicit BenchContext(std::string name) : name_(std::move(name)) {}
 
   const std::string& name() const { return name_; }
-  Machine& machine();  // throws std::logic_error in a reporting-only context
+  Machine& machine();
+
+  // Directory for the EEPROM files of boards that name none; empty: none.
+  std::string eepromDirectory;  // throws std::logic_error in a reporting-only context
 
   // Throws BenchError "name:line: message".
   [[noreturn]] void fail(int line, const std::string& message) const;

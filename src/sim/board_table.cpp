@@ -1,5 +1,6 @@
 #include "sim/board_table.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -161,6 +162,10 @@ void LoadBoard(BenchContext& context, const BenchEntry& entry) {
   if (auto file = entry.optionalString("eeprom_file")) {
     if (file->empty()) entry.fail("eeprom_file", "\"eeprom_file\" must not be empty");
     c.eepromFile = EepromPath(context, *file);
+  } else if (!context.eepromDirectory.empty()) {
+    char name[40];
+    std::snprintf(name, sizeof name, "eeprom-%02x-%02x-%x.txt", at.bus, at.device, at.function);
+    c.eepromFile = (std::filesystem::path(context.eepromDirectory) / name).string();
   }
   ReadFaults(entry, c);
 

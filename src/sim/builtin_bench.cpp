@@ -118,6 +118,8 @@ segment = "lan"
 
 std::string_view BuiltinBenchText() { return kBuiltinBench; }
 
-std::unique_ptr<Machine> BuiltinBench() { return LoadBenchText(kBuiltinBench, "builtin"); }
+std::unique_ptr<Machine> BuiltinBench(const BenchOptions& options) {
+  return LoadBenchText(kBuiltinBench, "builtin", options);
+}
 
 }  // namespace sim

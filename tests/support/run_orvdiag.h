@@ -29,7 +29,10 @@ inline OrvdiagRun RunOrvdiag(const std::string& arguments, const std::filesystem
   const fs::path scratch = fs::temp_directory_path() / ("orvdiag-run-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::create_directories(scratch);
   const fs::path dir = workDir.empty() ? scratch : workDir;
-  const std::string command = "cd '" + dir.string() + "' && '" + ORVDIAG_PATH + "' " + arguments + " >'" +
+  // Each run gets its own state directory, so the built-in bench's EEPROMs
+  // start from their factory images and no run sees another's programming.
+  const std::string command = "cd '" + dir.string() + "' && ORVDIAG_STATE_DIR='" + (scratch / "state").string() +
+                              "' '" + ORVDIAG_PATH + "' " + arguments + " >'" +
                               (scratch / "out").string() + "' 2>'" + (scratch / "err").string() + "' </dev/null";
   const int raw = std::system(command.c_str());
   OrvdiagRun run;
