@@ -7,6 +7,7 @@
 
 #include "app/main_dialog.h"
 #include "cards/pci_card.h"
+#include "net/echo_reporter.h"
 #include "pci/pci_system.h"
 
 namespace board_commands {
@@ -46,6 +47,25 @@ const char* RunWithProgress(MainDialog& dialog, BoardRunObserver* observer, cons
   return result;
 }
 
+// Keeps the first result the echo client reports: the reason a run failed
+// ("No Echo Server on port 0"), ahead of the closing "Failed Echo Test".
+class FirstResult : public EchoReporter {
+ public:
+  void Message(const char*) override {}
+  void Result(const char* text) override {
+    if (first_.empty() && text != nullptr) first_ = text;
+  }
+  void Status(const char*) override {}
+  void Progress(const char*, int) override {}
+  const std::string& Text() const { return first_; }
+
+ private:
+  std::string first_;
+};
+
+constexpr int kEchoPacketCount = 8000;
+constexpr const char* kEchoTestName = "Echo Test";
+
 }  // namespace
 
 void Reset(MainDialog& dialog, BoardRunObserver* observer) {
@@ -64,7 +84,7 @@ void Reset(MainDialog& dialog, BoardRunObserver* observer) {
   log.Append(Sep());
 }
 
-void BdLevel(MainDialog& dialog, BoardRunObserver* observer) {
+void BdLevel(MainDialog& dialog, BoardRunObserver* observer, const EthernetAddress* echoServer) {
   ResultsLog& log = dialog.Log();
   log.Append(Sep());
   dialog.WalkSelectedRows([&](int bus, int device) {
@@ -82,6 +102,20 @@ void BdLevel(MainDialog& dialog, BoardRunObserver* observer) {
             log.Append(Format("FAILED %s: %s", names[i], result));
         }
       }
+      if (echoServer != nullptr) {
+        FirstResult reasons;
+        std::string reason;
+        const char* result = RunWithProgress(dialog, observer, kEchoTestName, [&]() -> const char* {
+          const char* answer = card->RunEchoTest(&reasons, nullptr, kEchoPacketCount, *echoServer);
+          if (answer == nullptr) return nullptr;
+          reason = reasons.Text().empty() ? answer : reasons.Text();
+          return reason.c_str();
+        });
+        if (result == nullptr)
+          log.Append(Format("Passed %s", kEchoTestName));
+        else
+          log.Append(Format("FAILED %s: %s", kEchoTestName, result));
+      }
       card->Reset();
     }
     log.Append("");
@@ -96,8 +130,8 @@ void EchoServer(MainDialog& dialog) {
   log.Append(Sep());
 }
 
-void BdLevelEcho(MainDialog& dialog, BoardRunObserver* observer) {
-  BdLevel(dialog, observer);
+void BdLevelEcho(MainDialog& dialog, BoardRunObserver* observer, const EthernetAddress* echoServer) {
+  BdLevel(dialog, observer, echoServer);
   EchoServer(dialog);
 }
 

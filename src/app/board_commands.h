@@ -4,6 +4,7 @@
 #include <string>
 
 class MainDialog;
+class EthernetAddress;
 
 // Told of every board and every test a command runs, for reports that need
 // more structure than the log lines (a JSON report, a GUI's progress).
@@ -22,12 +23,15 @@ namespace board_commands {
 
 // "Reset": resets every selected board and logs the outcome.
 void Reset(MainDialog& dialog, BoardRunObserver* observer = nullptr);
-// "BD Level": the board tests of every selected board.
-void BdLevel(MainDialog& dialog, BoardRunObserver* observer = nullptr);
+// "BD Level": the board tests of every selected board. With an echo server
+// address, each board's echo test follows its board tests, logged as
+// "Passed Echo Test" or "FAILED Echo Test: TEXT" in the board's block.
+void BdLevel(MainDialog& dialog, BoardRunObserver* observer = nullptr, const EthernetAddress* echoServer = nullptr);
 // "Echo Server": logs every selected board; no traffic is exchanged.
 void EchoServer(MainDialog& dialog);
-// "BD Level + Echo".
-void BdLevelEcho(MainDialog& dialog, BoardRunObserver* observer = nullptr);
+// "BD Level + Echo"; with an echo server address the board runs include each
+// board's echo test.
+void BdLevelEcho(MainDialog& dialog, BoardRunObserver* observer = nullptr, const EthernetAddress* echoServer = nullptr);
 // "Test Selected": the selected test-list entries on the current card, for the
 // dialog's pass count. Answers the error count.
 int TestSelected(MainDialog& dialog, BoardRunObserver* observer = nullptr);

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/json_run_report.h"
 #include "cli/session.h"
+#include "production/ethernet_address.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ struct BoardOptions {
   std::vector<std::string> boards;
   std::vector<std::string> tests;
   unsigned passes = 1;
+  std::string echoServer;  // bd-level-echo: the echo server's address, if any
 };
 
 // Runs `body` on a session with the chosen boards selected; prints the log
@@ -78,10 +80,16 @@ void AddBoardCommands(CLI::App& app, const GlobalOptions& options, CommandRunner
   });
 
   auto* bdEcho = AddBoardOption(app.add_subcommand("bd-level-echo", "Board tests, then the echo-server listing, of the selected boards"), *board);
+  bdEcho->add_option("--server", board->echoServer, "An echo server's address: run each board's echo test after its board tests");
   bdEcho->callback([&options, &run, board] {
     run = [&options, board] {
-      return RunOnBoards(options, *board,
-                         [](Session& s, JsonRunReport& r) { board_commands::BdLevelEcho(s.Dialog(), &r); });
+      EthernetAddress server;
+      const bool withEcho = !board->echoServer.empty();
+      if (withEcho && !server.Parse(board->echoServer))
+        throw UsageError("--server takes an Ethernet address as xx:xx:xx:xx:xx:xx, not \"" + board->echoServer + "\"");
+      return RunOnBoards(options, *board, [&](Session& s, JsonRunReport& r) {
+        board_commands::BdLevelEcho(s.Dialog(), &r, withEcho ? &server : nullptr);
+      });
     };
   });
 

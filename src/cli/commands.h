@@ -13,3 +13,5 @@ void AddBoardCommands(CLI::App& app, const GlobalOptions& options, CommandRunner
 // The dialogs that act on one board at a time (EEPROM, Registers, card settings)
 // and the Flash command.
 void AddDialogCommands(CLI::App& app, const GlobalOptions& options, CommandRunner& run);
+// The echo server, the echo test and the packet engine's self-test.
+void AddNetCommands(CLI::App& app, const GlobalOptions& options, CommandRunner& run);

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   AddListCommand(app, options, run);
   AddBoardCommands(app, options, run);
   AddDialogCommands(app, options, run);
+  AddNetCommands(app, options, run);
 
   // Name an unknown command plainly instead of CLI11's "A subcommand is required".
   for (int i = 1; i < argc; ++i) {
