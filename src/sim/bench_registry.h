@@ -93,8 +93,8 @@ extern const std::vector<std::string_view> kFunctionKeys;  // name, vendor, devi
 
 // bus (default 0), device (required), function (default 0).
 Bdf ReadLocation(const BenchEntry& entry);
-// Fills the spec from whichever function keys the table holds (others keep the
-// spec's values); BARs are checked against the header layout of `barCount` BARs.
+// Fills the function description from whichever function keys the table holds
+// (others keep the values it had); BARs are checked against the header layout of `barCount` BARs.
 void ReadFunctionKeys(const BenchEntry& entry, FunctionSpec& spec, int barCount);
 
 // A kind of top-level table. Loaders run in ascending `order` once the machine
