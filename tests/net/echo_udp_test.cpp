@@ -18,6 +18,7 @@
 #include "net/echo_client.h"
 #include "net/echo_test_support.h"
 #include "pci/card_detection.h"
+#include "support/echo_ports_lock.h"
 #include "sim/bench.h"
 
 extern char** environ;
@@ -101,6 +102,7 @@ class ServerProcess {
 };
 
 TEST(EchoOverUdp, EightThousandFramesPassAgainstOrvdiagEchoServer) {
+  EchoPortsLock ports;
   if (!UdpPortFree(47001) || !UdpPortFree(47002))
     GTEST_SKIP() << "UDP port 47001 or 47002 on 127.0.0.1 is taken; the echo benches need both";
 

@@ -9,6 +9,7 @@
 #include "sim/ethernet_segment.h"
 #include "sim/ethernet_test_station.h"
 #include "sim/udp_link.h"
+#include "support/echo_ports_lock.h"
 
 namespace {
 
@@ -141,6 +142,7 @@ TEST(SegmentTable, APortInUseIsReportedAtTheTable) {
 
 // The two shipped benches are each other's far end.
 TEST(SegmentTable, EchoBenchesAreJoinedToEachOther) {
+  EchoPortsLock ports;
   std::unique_ptr<sim::Machine> a, b;
   try {
     a = sim::LoadBenchFile(ORV_SOURCE_DIR "/bench/echo-a.toml");
