@@ -20,9 +20,10 @@ class BoardBench {
  public:
   static constexpr int kDevice = 3;
 
-  explicit BoardBench(const sim::AdapterBoardConfig& config = {}, bool cabled = true) {
+  explicit BoardBench(const sim::AdapterBoardConfig& config = {}, bool cabled = true,
+                      sim::Clock::Mode clock = sim::Clock::Mode::Manual) {
     sim::MachineOptions options;
-    options.clock = sim::Clock::Mode::Manual;
+    options.clock = clock;
     auto machine = std::make_unique<sim::Machine>(options);
     machine_ = machine.get();
     segment_ = &machine->addSegment(std::make_unique<sim::EthernetSegment>("lab"));
